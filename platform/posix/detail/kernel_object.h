@@ -1,0 +1,92 @@
+// The layer's kernel objects: the handle table, the events and what a wait asks of an object.
+// Only the layer's own sources include this header.
+#pragma once
+
+#include "platform/posix/types.h"
+
+#include <memory>
+#include <mutex>
+#include <poll.h>
+
+namespace win32::detail {
+
+// I/O that has not completed yet and whose completion signals an event (a serial WaitCommEvent).
+// A wait on that event polls the I/O's descriptor as well, so the completion is seen at once,
+// without a helper thread and without polling timers.
+class PendingIo {
+public:
+    virtual ~PendingIo() = default;
+    // The descriptor and the poll events that tell the I/O may complete.
+    virtual pollfd PollFor() const = 0;
+    // Called by a wait when poll reported the descriptor ready; completes the I/O if it can and
+    // then signals the event it belongs to.
+    virtual void OnReady(short revents) = 0;
+};
+
+class KernelObject {
+public:
+    virtual ~KernelObject() = default;
+    // Takes the object for the calling thread when it is signalled: an auto-reset event is
+    // reset, a mutex is acquired. False when not signalled or not waitable.
+    virtual bool TryAcquire() { return false; }
+    // A descriptor that is readable whenever the object may be signalled; -1 when not waitable.
+    virtual int SignalFd() const { return -1; }
+    // I/O in progress whose completion signals this object, or null.
+    virtual std::shared_ptr<PendingIo> Pending() const { return nullptr; }
+};
+
+// A flag that a poll can watch: an eventfd that is readable exactly while the flag is raised.
+// The owner guards it with its own lock.
+class PollableFlag {
+public:
+    PollableFlag();
+    ~PollableFlag();
+    PollableFlag(const PollableFlag&) = delete;
+    PollableFlag& operator=(const PollableFlag&) = delete;
+    void Raise();
+    void Lower();
+    bool IsRaised() const { return raised; }
+    int Fd() const { return fd; }
+
+private:
+    int fd;
+    bool raised = false;
+};
+
+class Event : public KernelObject {
+public:
+    Event(bool manualReset, bool initialState);
+    void Set();
+    void Reset();
+    bool TryAcquire() override;
+    int SignalFd() const override { return flag.Fd(); }
+    std::shared_ptr<PendingIo> Pending() const override;
+    // Joins the I/O to every wait on this event until it is detached (when it completes or is
+    // cancelled).
+    void AttachPending(std::shared_ptr<PendingIo> io);
+    void DetachPending(const PendingIo* io);
+
+private:
+    mutable std::mutex lock;
+    const bool manualReset;
+    PollableFlag flag;
+    std::shared_ptr<PendingIo> pending;
+};
+
+// The handle table. Handles are small non-null values that are never INVALID_HANDLE_VALUE;
+// a closed handle's value is not reused while it could be confused with a live one.
+HANDLE InsertHandle(std::shared_ptr<KernelObject> object);
+std::shared_ptr<KernelObject> LookupHandle(HANDLE handle);
+// Removes the handle; the object lives on while a wait or an operation still holds it.
+std::shared_ptr<KernelObject> RemoveHandle(HANDLE handle);
+
+template <class T>
+std::shared_ptr<T> LookupHandleAs(HANDLE handle) {
+    return std::dynamic_pointer_cast<T>(LookupHandle(handle));
+}
+
+// Sets the calling thread's last error from errno through the one translation table.
+void SetLastErrorFromErrno(int error);
+DWORD ErrorFromErrno(int error);
+
+}  // namespace win32::detail

@@ -1,0 +1,198 @@
+// Winsock on BSD sockets. Records are converted field by field between the Winsock and the
+// POSIX layouts; errors are left in the last error as errno-derived codes.
+#include "platform/win32.h"
+#include "platform/posix/detail/kernel_object.h"
+
+// The POSIX headers define AF_INET, SOL_SOCKET, SO_SNDTIMEO, ... as macros with other values;
+// the Winsock values are taken here, before those headers are seen.
+namespace {
+constexpr int kWinAfInet = win32::AF_INET;
+constexpr int kWinSockStream = win32::SOCK_STREAM;
+constexpr int kWinSolSocket = win32::SOL_SOCKET;
+constexpr int kWinSoSndTimeo = win32::SO_SNDTIMEO;
+constexpr int kWinSoRcvBuf = win32::SO_RCVBUF;
+constexpr int kWinSdReceive = win32::SD_RECEIVE;
+constexpr int kWinSdSend = win32::SD_SEND;
+}  // namespace
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace win32 {
+
+namespace {
+
+int Fd(SOCKET s) { return s > static_cast<SOCKET>(INT32_MAX) ? -1 : static_cast<int>(s); }
+
+int Fail() {
+    detail::SetLastErrorFromErrno(errno);
+    return SOCKET_ERROR;
+}
+
+bool ToPosix(const struct sockaddr* name, int length, ::sockaddr_in& out) {
+    if (name == nullptr || length < static_cast<int>(sizeof(win32::sockaddr_in))) return false;
+    const auto* in = reinterpret_cast<const win32::sockaddr_in*>(name);
+    if (in->sin_family != kWinAfInet) return false;
+    std::memset(&out, 0, sizeof out);
+    out.sin_family = AF_INET;
+    out.sin_port = in->sin_port;
+    out.sin_addr.s_addr = in->sin_addr.s_addr;
+    return true;
+}
+
+void FromPosix(const ::sockaddr_in& in, struct sockaddr* name, int* length) {
+    if (name == nullptr || length == nullptr || *length < static_cast<int>(sizeof(win32::sockaddr_in))) return;
+    auto* out = reinterpret_cast<win32::sockaddr_in*>(name);
+    std::memset(out, 0, sizeof *out);
+    out->sin_family = kWinAfInet;
+    out->sin_port = in.sin_port;
+    out->sin_addr.s_addr = in.sin_addr.s_addr;
+    *length = sizeof(win32::sockaddr_in);
+}
+
+}  // namespace
+
+int WSAStartup(WORD versionRequested, LPWSADATA data) {
+    if (data != nullptr) {
+        std::memset(data, 0, sizeof *data);
+        data->wVersion = versionRequested;
+        data->wHighVersion = versionRequested;
+        std::snprintf(data->szDescription, sizeof data->szDescription, "BSD sockets");
+    }
+    return 0;
+}
+
+int WSAGetLastError() { return static_cast<int>(GetLastError()); }
+
+SOCKET socket(int family, int type, int protocol) {
+    if (family != kWinAfInet || type != kWinSockStream) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return INVALID_SOCKET;
+    }
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, protocol);
+    if (fd < 0) {
+        Fail();
+        return INVALID_SOCKET;
+    }
+    return static_cast<SOCKET>(fd);
+}
+
+int bind(SOCKET s, const struct sockaddr* name, int nameLength) {
+    ::sockaddr_in address;
+    if (!ToPosix(name, nameLength, address)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return SOCKET_ERROR;
+    }
+    return ::bind(Fd(s), reinterpret_cast<::sockaddr*>(&address), sizeof address) == 0 ? 0 : Fail();
+}
+
+int listen(SOCKET s, int backlog) { return ::listen(Fd(s), backlog) == 0 ? 0 : Fail(); }
+
+SOCKET accept(SOCKET s, struct sockaddr* address, int* addressLength) {
+    ::sockaddr_in peer;
+    socklen_t length = sizeof peer;
+    int fd;
+    do fd = ::accept4(Fd(s), reinterpret_cast<::sockaddr*>(&peer), &length, SOCK_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        Fail();
+        return INVALID_SOCKET;
+    }
+    FromPosix(peer, address, addressLength);
+    return static_cast<SOCKET>(fd);
+}
+
+int connect(SOCKET s, const struct sockaddr* name, int nameLength) {
+    ::sockaddr_in address;
+    if (!ToPosix(name, nameLength, address)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return SOCKET_ERROR;
+    }
+    int result;
+    do result = ::connect(Fd(s), reinterpret_cast<::sockaddr*>(&address), sizeof address);
+    while (result < 0 && errno == EINTR);
+    return result == 0 ? 0 : Fail();
+}
+
+int recv(SOCKET s, char* buffer, int length, int flags) {
+    if (flags != 0 || length < 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return SOCKET_ERROR;
+    }
+    ssize_t got;
+    do got = ::recv(Fd(s), buffer, static_cast<size_t>(length), 0);
+    while (got < 0 && errno == EINTR);
+    return got < 0 ? Fail() : static_cast<int>(got);
+}
+
+int send(SOCKET s, const char* buffer, int length, int flags) {
+    if (flags != 0 || length < 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return SOCKET_ERROR;
+    }
+    // A blocking Winsock send returns only when all bytes are queued.
+    int sent = 0;
+    while (sent < length) {
+        ssize_t n = ::send(Fd(s), buffer + sent, static_cast<size_t>(length - sent), MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {   // SO_SNDTIMEO ran out
+                SetLastError(ERROR_TIMEOUT);
+                return SOCKET_ERROR;
+            }
+            return Fail();
+        }
+        sent += static_cast<int>(n);
+    }
+    return sent;
+}
+
+int shutdown(SOCKET s, int how) {
+    int mode = how == kWinSdReceive ? SHUT_RD : how == kWinSdSend ? SHUT_WR : SHUT_RDWR;
+    return ::shutdown(Fd(s), mode) == 0 ? 0 : Fail();
+}
+
+int closesocket(SOCKET s) { return ::close(Fd(s)) == 0 ? 0 : Fail(); }
+
+int setsockopt(SOCKET s, int level, int name, const char* value, int length) {
+    if (level != kWinSolSocket || value == nullptr) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return SOCKET_ERROR;
+    }
+    if (name == kWinSoSndTimeo && length >= static_cast<int>(sizeof(DWORD))) {
+        DWORD milliseconds;
+        std::memcpy(&milliseconds, value, sizeof milliseconds);
+        timeval timeout{static_cast<time_t>(milliseconds / 1000),
+                        static_cast<suseconds_t>((milliseconds % 1000) * 1000)};
+        return ::setsockopt(Fd(s), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout) == 0 ? 0 : Fail();
+    }
+    if (name == kWinSoRcvBuf && length >= static_cast<int>(sizeof(int))) {
+        int size;
+        std::memcpy(&size, value, sizeof size);
+        return ::setsockopt(Fd(s), SOL_SOCKET, SO_RCVBUF, &size, sizeof size) == 0 ? 0 : Fail();
+    }
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return SOCKET_ERROR;
+}
+
+int getsockname(SOCKET s, struct sockaddr* name, int* nameLength) {
+    ::sockaddr_in address;
+    socklen_t length = sizeof address;
+    if (::getsockname(Fd(s), reinterpret_cast<::sockaddr*>(&address), &length) < 0) return Fail();
+    FromPosix(address, name, nameLength);
+    return 0;
+}
+
+char* inet_ntoa(struct in_addr address) {
+    thread_local char text[16];
+    const auto* b = reinterpret_cast<const unsigned char*>(&address.s_addr);
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
+    return text;
+}
+
+}  // namespace win32

@@ -1,0 +1,3 @@
+#include "platform/win32.h"
+#include <gtest/gtest.h>
+TEST(Kernel, Placeholder) { EXPECT_TRUE(true); }
