@@ -12,6 +12,7 @@
 #include <cassert>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <new>
 #include <pthread.h>
 #include <thread>
@@ -328,6 +329,31 @@ void LeaveCriticalSection(LPCRITICAL_SECTION section) {
 
 void DeleteCriticalSection(LPCRITICAL_SECTION section) {
     std::launder(reinterpret_cast<std::recursive_mutex*>(section->opaque))->~recursive_mutex();
+}
+
+HANDLE GetProcessHeap() {
+    static char heapTag;   // any stable non-null value names the one heap
+    return &heapTag;
+}
+
+LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
+    if (heap != GetProcessHeap()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    // Windows hands out a valid block for a size of 0; malloc(0) may return null.
+    void* block = (flags & HEAP_ZERO_MEMORY) ? std::calloc(bytes ? bytes : 1, 1) : std::malloc(bytes ? bytes : 1);
+    if (block == nullptr) SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return block;
+}
+
+BOOL HeapFree(HANDLE heap, DWORD, LPVOID block) {
+    if (heap != GetProcessHeap()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    std::free(block);
+    return TRUE;
 }
 
 }  // namespace win32

@@ -50,6 +50,12 @@ void EnterCriticalSection(LPCRITICAL_SECTION section);
 void LeaveCriticalSection(LPCRITICAL_SECTION section);
 void DeleteCriticalSection(LPCRITICAL_SECTION section);
 
+// The process heap is the C library's heap.
+constexpr DWORD HEAP_ZERO_MEMORY = 0x00000008;
+HANDLE GetProcessHeap();
+LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
+BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block);
+
 }  // namespace win32
 
 // The C run-time's thread creation: the same thread as CreateThread, with the run-time's signature.
