@@ -3,3 +3,11 @@
 #pragma once
 
 #include "platform/win32.h"
+
+// Text and system version: the ANSI code page (932 unless set; IsDBCSLeadByte and LoadStringA
+// follow it) and the version that GetVersionExA reports (Windows NT 10.0 unless set).
+void RwTestSetAnsiCodePage(win32::UINT codePage);
+void RwTestSetOsVersion(win32::DWORD platformId, win32::DWORD majorVersion, win32::DWORD minorVersion,
+                        win32::DWORD buildNumber);
+// While set, GetVersionExA fails.
+void RwTestSetOsVersionFails(bool fails);
