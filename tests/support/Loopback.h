@@ -49,6 +49,14 @@ inline SOCKET ConnectToLoopback(u_short port, DWORD fromAddress = INADDR_LOOPBAC
     return s;
 }
 
+// A port on which nothing listens at the moment (the system's choice for port 0).
+inline u_short FreePort() {
+    u_short port;
+    SOCKET s = ListenOnLoopback(&port);
+    closesocket(s);
+    return port;
+}
+
 // Both ends of one TCP connection on 127.0.0.1.
 struct SocketPair {
     SOCKET near = INVALID_SOCKET;   // the client side
@@ -89,6 +97,23 @@ public:
             }
             if (!Fill(milliseconds)) return false;
         }
+    }
+
+    // Exactly n bytes, line ends included.
+    bool ReadBytes(size_t n, std::string* bytes, DWORD milliseconds = 5000) {
+        while (pending.size() < n) {
+            if (!Fill(milliseconds)) return false;
+        }
+        *bytes = pending.substr(0, n);
+        pending.erase(0, n);
+        return true;
+    }
+
+    // Reads and drops everything until the peer closes; false when it does not close in time.
+    bool DrainToEndOfStream(DWORD milliseconds = 10000) {
+        pending.clear();
+        while (Fill(milliseconds)) pending.clear();
+        return closed;
     }
 
     // True when the peer closes the connection within the time, with no further bytes.
