@@ -21,6 +21,9 @@ public:
     // A client that cannot take a line within this time is given up and closed, so that one
     // stalled client never holds up the others.
     static constexpr DWORD SendTimeout = 2000;
+    // Lines up to this length, line end included, go out in one send; every line the gateway
+    // itself sends does (the longest, a RECEIVE of 127 bytes, has 390).
+    static constexpr size_t MaxSingleSendLine = 512;
 
     ZClientConnection(ZClientConnectionHandler* handler, SOCKET socket);
     // Does not close the socket; Close does. A connection whose thread never started closes it.

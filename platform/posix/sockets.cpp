@@ -13,6 +13,8 @@ constexpr int kWinSoSndTimeo = win32::SO_SNDTIMEO;
 constexpr int kWinSoRcvBuf = win32::SO_RCVBUF;
 constexpr int kWinSdReceive = win32::SD_RECEIVE;
 constexpr int kWinSdSend = win32::SD_SEND;
+constexpr int kWinIpProtoTcp = win32::IPPROTO_TCP;
+constexpr int kWinTcpNoDelay = win32::TCP_NODELAY;
 }  // namespace
 
 #include <arpa/inet.h>
@@ -20,6 +22,7 @@ constexpr int kWinSdSend = win32::SD_SEND;
 #include <cstdio>
 #include <cstring>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -160,7 +163,17 @@ int shutdown(SOCKET s, int how) {
 int closesocket(SOCKET s) { return ::close(Fd(s)) == 0 ? 0 : Fail(); }
 
 int setsockopt(SOCKET s, int level, int name, const char* value, int length) {
-    if (level != kWinSolSocket || value == nullptr) {
+    if (value == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return SOCKET_ERROR;
+    }
+    if (level == kWinIpProtoTcp && name == kWinTcpNoDelay && length >= static_cast<int>(sizeof(BOOL))) {
+        BOOL on;
+        std::memcpy(&on, value, sizeof on);
+        int flag = on ? 1 : 0;
+        return ::setsockopt(Fd(s), IPPROTO_TCP, TCP_NODELAY, &flag, sizeof flag) == 0 ? 0 : Fail();
+    }
+    if (level != kWinSolSocket) {
         SetLastError(ERROR_NOT_SUPPORTED);
         return SOCKET_ERROR;
     }

@@ -22,6 +22,8 @@ constexpr int SD_SEND = 1;
 constexpr int SD_BOTH = 2;
 
 constexpr int SOL_SOCKET = 0xFFFF;
+constexpr int IPPROTO_TCP = 6;
+constexpr int TCP_NODELAY = 0x0001;
 constexpr int SO_SNDTIMEO = 0x1005;
 constexpr int SO_RCVBUF = 0x1002;
 
@@ -83,7 +85,7 @@ int recv(SOCKET s, char* buffer, int length, int flags);
 int send(SOCKET s, const char* buffer, int length, int flags);
 int shutdown(SOCKET s, int how);
 int closesocket(SOCKET s);
-// Only SO_SNDTIMEO (a DWORD of milliseconds) and SO_RCVBUF (an int) are known.
+// Only SO_SNDTIMEO (a DWORD of milliseconds), SO_RCVBUF (an int) and TCP_NODELAY (a BOOL) are known.
 int setsockopt(SOCKET s, int level, int name, const char* value, int length);
 int getsockname(SOCKET s, struct sockaddr* name, int* nameLength);
 // The text lives in a buffer of the calling thread until its next call.
