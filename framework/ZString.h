@@ -43,6 +43,9 @@ public:
     ZString& ReplaceFileName(const char* fileName);
 
     friend ZString operator+(const ZString& left, const ZString& right);
+    // Compare the texts byte for byte (without these, == would compare two pointers).
+    friend bool operator==(const ZString& left, const ZString& right) { return left.text == right.text; }
+    friend bool operator==(const ZString& left, const char* right) { return left.text == (right != nullptr ? right : ""); }
 
 private:
     std::string text;

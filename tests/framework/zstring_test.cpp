@@ -82,6 +82,9 @@ TEST(ZStringValue, NullTextIsEmptyAndConcatenationJoins) {
     EXPECT_STREQ(s, "");
     EXPECT_STREQ(ZString("Railwick") + ZString(" Server"), "Railwick Server");
     EXPECT_STREQ(ZString("a") + "b", "ab");
+    EXPECT_TRUE(ZString("ab") == std::string("ab").c_str());
+    EXPECT_TRUE("ab" == ZString("a") + "b");
+    EXPECT_TRUE(ZString("ab") != "abc");
 }
 
 TEST(ZStringFormat, FormatsAndReplacesThePreviousValue) {
