@@ -28,7 +28,8 @@ public:
         lineEvent.Set();
     }
     void ConnectionClosed(ZClientConnection* connection) override {
-        closedSocketWasInvalid = true;   // the socket member is private; Close sets it first
+        // The socket is closed by now: nothing can be sent any more.
+        sendFailedWhenClosed = !connection->SendLine("too late");
         delete connection;
         closed.Set();
     }
@@ -45,7 +46,7 @@ public:
     }
 
     ZSyncEvent closed, lineEvent;
-    bool closedSocketWasInvalid = false;
+    bool sendFailedWhenClosed = false;
 
 private:
     std::mutex lock;
@@ -124,6 +125,7 @@ TEST_F(ClientConnectionTest, PeerClosingClosesWithoutALine) {
     shutdown(pair.near, SD_SEND);
     ASSERT_TRUE(handler.closed.Wait(5000));
     EXPECT_TRUE(handler.Lines().empty());
+    EXPECT_TRUE(handler.sendFailedWhenClosed);
     LineReader reader(pair.near);
     EXPECT_TRUE(reader.ReadsEndOfStream());
     connection = nullptr;
