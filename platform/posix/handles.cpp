@@ -2,8 +2,9 @@
 #include "platform/win32.h"
 #include "platform/posix/detail/kernel_object.h"
 
-#include <cassert>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstdint>
 #include <mutex>
 #include <sys/eventfd.h>
@@ -56,7 +57,7 @@ std::shared_ptr<KernelObject> RemoveHandle(HANDLE handle) {
 }
 
 PollableFlag::PollableFlag() : fd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
-    assert(fd >= 0 && "eventfd failed");
+    RW_CHECK(fd >= 0);
 }
 
 PollableFlag::~PollableFlag() { close(fd); }
@@ -64,19 +65,20 @@ PollableFlag::~PollableFlag() { close(fd); }
 void PollableFlag::Raise() {
     if (raised) return;
     std::uint64_t one = 1;
-    ssize_t written = write(fd, &one, sizeof one);
-    assert(written == sizeof one);
-    (void)written;
+    RW_CHECK(write(fd, &one, sizeof one) == sizeof one);
     raised = true;
 }
 
 void PollableFlag::Lower() {
     if (!raised) return;
     std::uint64_t count;
-    ssize_t got = read(fd, &count, sizeof count);
-    assert(got == sizeof count);
-    (void)got;
+    RW_CHECK(read(fd, &count, sizeof count) == sizeof count);
     raised = false;
+}
+
+void Broken(const char* what, const char* file, int line) {
+    std::fprintf(stderr, "%s:%d: broken invariant of the platform layer: %s\n", file, line, what);
+    std::abort();
 }
 
 }  // namespace win32::detail

@@ -9,7 +9,6 @@
 #include "platform/posix/detail/kernel_object.h"
 
 #include <atomic>
-#include <cassert>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>

@@ -7,9 +7,9 @@
 // lock keeps later registrations (a library loaded on demand) safe all the same.
 #include "platform/win32.h"
 #include "platform/posix/detail/codepage.h"
+#include "platform/posix/detail/kernel_object.h"
 #include "platform/posix/detail/modules.h"
 
-#include <cassert>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -132,8 +132,7 @@ namespace win32::rc {
 void RegisterTable(const Table& table) {
     detail::ModuleInfo module{};
     bool found = detail::FindModuleAt(&table, module);
-    assert(found && "a resource table lies in no loaded module");
-    if (!found) return;
+    RW_CHECK(found);   // a resource table always lies in a loaded module
     detail::Registry& registry = detail::TheRegistry();
     std::lock_guard guard(registry.lock);
     registry.tables.emplace_back(module.base, &table);

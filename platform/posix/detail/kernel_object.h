@@ -10,6 +10,12 @@
 
 namespace win32::detail {
 
+// A broken invariant of the layer ends the process with a message; it never limps on. Unlike
+// assert, it also holds in release builds.
+[[noreturn]] void Broken(const char* what, const char* file, int line);
+#define RW_CHECK(condition) \
+    ((condition) ? static_cast<void>(0) : ::win32::detail::Broken(#condition, __FILE__, __LINE__))
+
 // I/O that has not completed yet and whose completion signals an event (a serial WaitCommEvent).
 // A wait on that event polls the I/O's descriptor as well, so the completion is seen at once,
 // without a helper thread and without polling timers.
@@ -18,8 +24,9 @@ public:
     virtual ~PendingIo() = default;
     // The descriptor and the poll events that tell the I/O may complete.
     virtual pollfd PollFor() const = 0;
-    // Called by a wait when poll reported the descriptor ready; completes the I/O if it can and
-    // then signals the event it belongs to.
+    // Called by a wait when poll reported the descriptor ready. It must complete the I/O (and
+    // signal its event) or detach it: a wait that finds the descriptor ready again at once
+    // would otherwise spin.
     virtual void OnReady(short revents) = 0;
 };
 
@@ -61,8 +68,9 @@ public:
     bool TryAcquire() override;
     int SignalFd() const override { return flag.Fd(); }
     std::shared_ptr<PendingIo> Pending() const override;
-    // Joins the I/O to every wait on this event until it is detached (when it completes or is
-    // cancelled).
+    // Joins the I/O to every wait on this event that starts afterwards, until it is detached
+    // (when it completes or is cancelled). A wait already blocked on the event does not see it:
+    // the thread that waits is the one that starts the I/O.
     void AttachPending(std::shared_ptr<PendingIo> io);
     void DetachPending(const PendingIo* io);
 
