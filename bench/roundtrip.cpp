@@ -4,6 +4,7 @@
 #include "framework/ModuleHandles.h"
 #include "gateway/ZLoconetServer.h"
 #include "io/IpAccessList.h"
+#include "support/GatewayRunner.h"
 #include "support/Loopback.h"
 #include "support/ScriptedDevice.h"
 
@@ -16,18 +17,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-class ReceiveLoop : public ZAbstractThread {
-public:
-    explicit ReceiveLoop(ZLoconetServer& server) : server(server) {}
-    ~ReceiveLoop() override { WaitForRun(); }
-
-protected:
-    void Run() override { server.RunReceiveLoop(); }
-
-private:
-    ZLoconetServer& server;
-};
 
 void Report(const char* what, std::vector<double>& micros) {
     std::sort(micros.begin(), micros.end());
@@ -44,12 +33,8 @@ int main() {
     int status = 0;
     {
         ZLoconetServer server(&device);
-        u_short port = 0;
-        for (int attempt = 0; attempt < 10 && port == 0; ++attempt) {
-            u_short candidate = rwtest::FreePort();
-            if (server.StartListening(candidate)) port = candidate;
-        }
-        ReceiveLoop loop(server);
+        u_short port = rwtest::ListenOnFreePort(server);
+        rwtest::ReceiveLoopThread loop(server);
         loop.Start();
         SOCKET s = rwtest::ConnectToLoopback(port);
         rwtest::LineReader reader(s);

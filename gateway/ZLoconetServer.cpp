@@ -57,9 +57,9 @@ bool ZLoconetServer::CreateConnection(SOCKET socket) {
     {
         // Registered before its thread runs, so that a client that leaves at once is found and
         // destroyed by ConnectionClosed; this thread stays a user until the greeting is out.
-        ZCriticalSectionLock guard(connectionLock);
+        ZCriticalSectionLock guard(connectionLock);   // recursive: AddConnection enters it again
         ++liveConnections;
-        connections.push_back(connection);
+        AddConnection(connection);
         connection->AddUser();
     }
     if (!connection->Start()) {

@@ -5,6 +5,8 @@
 #include "framework/ZThread.h"
 #include "framework/ZWinHandle.h"
 
+#include "support/TemporaryRuntimeDir.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -68,26 +70,8 @@ TEST(ZHandle, TemplateCloseOnlyForgets) {
 // its own, so that runs side by side never share a name.
 class ZMutexTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char name[] = "/tmp/rw-zmutex-test-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        directory = name;
-        const char* old = std::getenv("XDG_RUNTIME_DIR");
-        hadPrevious = old != nullptr;
-        if (hadPrevious) previous = old;
-        setenv("XDG_RUNTIME_DIR", directory.c_str(), 1);
-    }
-    void TearDown() override {
-        if (hadPrevious) {
-            setenv("XDG_RUNTIME_DIR", previous.c_str(), 1);
-        } else {
-            unsetenv("XDG_RUNTIME_DIR");
-        }
-        EXPECT_EQ(std::system(("rm -rf '" + directory + "'").c_str()), 0);
-    }
-    std::string directory;
-    std::string previous;
-    bool hadPrevious = false;
+    void SetUp() override { ASSERT_TRUE(runtimeDir.Made()); }
+    rwtest::TemporaryRuntimeDir runtimeDir;
 };
 
 std::string UniqueName(const char* what) { return std::string("rwtest_") + what; }

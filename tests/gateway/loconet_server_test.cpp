@@ -4,6 +4,7 @@
 #include "gateway/ZActivityFlag.h"
 #include "gateway/ZLoconetServer.h"
 #include "io/IpAccessList.h"
+#include "support/GatewayRunner.h"
 #include "support/Loopback.h"
 #include "support/ScriptedDevice.h"
 
@@ -25,19 +26,6 @@ using rwtest::SendText;
 using Clock = std::chrono::steady_clock;
 
 const char* const Greeting = "VERSION Railwick Server 2.00";
-
-class ReceiveLoop : public ZAbstractThread {
-public:
-    explicit ReceiveLoop(ZLoconetServer& server) : server(server) {}
-    ~ReceiveLoop() override { WaitForRun(); }
-    void Join() { WaitForRun(); }
-
-protected:
-    void Run() override { server.RunReceiveLoop(); }
-
-private:
-    ZLoconetServer& server;
-};
 
 // One connected client that has read its greeting.
 struct Client {
@@ -63,12 +51,9 @@ protected:
 
     void SetUp() override {
         server = std::make_unique<ZLoconetServer>(&device);
-        for (int attempt = 0; attempt < 10 && port == 0; ++attempt) {
-            u_short candidate = rwtest::FreePort();
-            if (server->StartListening(candidate)) port = candidate;
-        }
+        port = rwtest::ListenOnFreePort(*server);
         ASSERT_NE(port, 0);
-        loop = std::make_unique<ReceiveLoop>(*server);
+        loop = std::make_unique<rwtest::ReceiveLoopThread>(*server);
         ASSERT_TRUE(loop->Start());
         ReceiveActivity.TakeAndClear();
         SendActivity.TakeAndClear();
@@ -95,7 +80,7 @@ protected:
 
     ScriptedDevice device;
     std::unique_ptr<ZLoconetServer> server;
-    std::unique_ptr<ReceiveLoop> loop;
+    std::unique_ptr<rwtest::ReceiveLoopThread> loop;
     u_short port = 0;
 };
 

@@ -5,6 +5,7 @@
 #include "gateway/ZLoconetServer.h"
 #include "io/IpAccessList.h"
 #include "io/ZLocoBuffer.h"
+#include "support/GatewayRunner.h"
 #include "support/Loopback.h"
 
 #include <gtest/gtest.h>
@@ -133,10 +134,7 @@ protected:
         ASSERT_TRUE(simulator.Start());
         setenv("RW_COM3", simulator.Device().c_str(), 1);
         ASSERT_TRUE(device.Open(kComPort));
-        for (int attempt = 0; attempt < 10 && port == 0; ++attempt) {
-            u_short candidate = rwtest::FreePort();
-            if (server->StartListening(candidate)) port = candidate;
-        }
+        port = rwtest::ListenOnFreePort(*server);
         ASSERT_NE(port, 0);
         receiveLoop = std::async(std::launch::async, [this] { server->RunReceiveLoop(); });
     }

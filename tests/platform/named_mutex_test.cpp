@@ -6,6 +6,8 @@
 // until its standard input closes.
 #include "platform/win32.h"
 
+#include "support/TemporaryRuntimeDir.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -106,22 +108,7 @@ class NamedMutex : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_FALSE(kRanAsHolder);
-        char name[] = "/tmp/rw-mutex-test-XXXXXX";
-        ASSERT_NE(mkdtemp(name), nullptr);
-        directory = name;
-        const char* old = std::getenv("XDG_RUNTIME_DIR");
-        if (old != nullptr) previous = old;
-        hadPrevious = old != nullptr;
-        setenv("XDG_RUNTIME_DIR", directory.c_str(), 1);
-    }
-    void TearDown() override {
-        if (hadPrevious) {
-            setenv("XDG_RUNTIME_DIR", previous.c_str(), 1);
-        } else {
-            unsetenv("XDG_RUNTIME_DIR");
-        }
-        std::string command = "rm -rf '" + directory + "'";
-        EXPECT_EQ(std::system(command.c_str()), 0);
+        ASSERT_TRUE(runtimeDir.Made());
     }
 
     // Creates the name in this process, checks the last error, and closes it again.
@@ -133,9 +120,7 @@ protected:
         EXPECT_TRUE(CloseHandle(mutex));
     }
 
-    std::string directory;
-    std::string previous;
-    bool hadPrevious = false;
+    rwtest::TemporaryRuntimeDir runtimeDir;
 };
 
 TEST_F(NamedMutex, SecondHandleInTheSameProcessSeesTheName) {
