@@ -11,3 +11,7 @@ void RwTestSetOsVersion(win32::DWORD platformId, win32::DWORD majorVersion, win3
                         win32::DWORD buildNumber);
 // While set, GetVersionExA fails.
 void RwTestSetOsVersionFails(bool fails);
+
+// The simulated desktop, area by area.
+#include "platform/posix/testing/windows.h"   // window manager: WinHelpA calls, foreground
+#include "platform/posix/testing/desktop.h"   // message boxes, beeps, menus, cursor, shell, drawing

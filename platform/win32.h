@@ -14,6 +14,14 @@
 #include "platform/posix/text.h"
 #include "platform/posix/modules.h"
 #include "platform/posix/serial.h"
+#include "platform/posix/profile.h"
+#include "platform/posix/console.h"
+#include "platform/posix/windows.h"
+#include "platform/posix/menus.h"
+#include "platform/posix/dialogs.h"
+#include "platform/posix/shell.h"
+#include "platform/posix/cursors.h"
+#include "platform/posix/gdi.h"
 // The layer's own sources see the Win32 names only qualified, so that they can include the POSIX
 // headers whose names (send, socket, sockaddr_in, ...) the Win32 API repeats.
 #ifndef RW_PLATFORM_IMPL

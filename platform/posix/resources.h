@@ -37,9 +37,28 @@ struct VersionBlock {
     std::size_t translationCount;
 };
 
-// Defined with the window layer, which is the only one that reads them.
-struct MenuResource;
-struct IconResource;
+// One item of a menu template: a command (id and text), a separator (no text), or a popup
+// whose items follow in `items`. Texts are UTF-8 and come out in the ANSI code page.
+struct MenuItem {
+    UINT id;                  // the command id; 0 for a separator or a popup
+    const char* text;         // null for a separator
+    const MenuItem* items;    // a popup's items; null for a command or a separator
+    std::size_t itemCount;
+};
+
+// A menu template: its top-level items (a popup menu has one popup item).
+struct MenuResource {
+    UINT id;
+    const MenuItem* items;
+    std::size_t itemCount;
+};
+
+// An icon group exactly as its .ico file holds it: the directory and the pictures it lists.
+struct IconResource {
+    UINT id;
+    const BYTE* data;
+    std::size_t size;
+};
 
 // A module's resources. Fields that a module has none of stay null and 0; new kinds of
 // resource join as further fields, so tables written with designated initialisers keep working.

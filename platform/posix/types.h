@@ -33,6 +33,56 @@ struct HINSTANCE__;
 typedef HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
 
+// USER32 and GDI32 handles: distinct pointer types, as with Windows' STRICT.
+struct HWND__;
+typedef HWND__* HWND;
+struct HMENU__;
+typedef HMENU__* HMENU;
+struct HDC__;
+typedef HDC__* HDC;
+struct HICON__;
+typedef HICON__* HICON;
+typedef HICON HCURSOR;   // as on Windows, a cursor is an icon handle
+struct HBRUSH__;
+typedef HBRUSH__* HBRUSH;
+struct HFONT__;
+typedef HFONT__* HFONT;
+typedef void* HGDIOBJ;
+
+// Message parameters and results are pointer-sized, so that they can carry pointers.
+typedef UINT_PTR WPARAM;
+typedef INT_PTR LPARAM;
+typedef INT_PTR LRESULT;
+typedef WORD ATOM;
+typedef DWORD COLORREF;
+
+typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+
+struct POINT {
+    LONG x;
+    LONG y;
+};
+typedef POINT* LPPOINT;
+
+struct RECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
+typedef RECT* LPRECT;
+typedef const RECT* LPCRECT;
+
+struct MSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+};
+typedef MSG* LPMSG;
+
 struct SECURITY_ATTRIBUTES {
     DWORD nLength;
     LPVOID lpSecurityDescriptor;
@@ -45,6 +95,13 @@ constexpr BOOL FALSE = 0;
 constexpr DWORD INFINITE = 0xFFFFFFFF;
 constexpr DWORD MAXDWORD = 0xFFFFFFFF;
 constexpr int MAX_PATH = 260;
+
+constexpr WORD LOWORD(ULONG_PTR value) { return static_cast<WORD>(value & 0xFFFF); }
+constexpr WORD HIWORD(ULONG_PTR value) { return static_cast<WORD>((value >> 16) & 0xFFFF); }
+constexpr DWORD MAKELONG(WORD low, WORD high) { return static_cast<DWORD>(low) | (static_cast<DWORD>(high) << 16); }
+constexpr COLORREF RGB(BYTE red, BYTE green, BYTE blue) {
+    return static_cast<COLORREF>(red) | (static_cast<COLORREF>(green) << 8) | (static_cast<COLORREF>(blue) << 16);
+}
 
 // Error codes, with their Windows values.
 constexpr DWORD ERROR_SUCCESS = 0;
