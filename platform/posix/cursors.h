@@ -5,4 +5,33 @@
 
 namespace win32 {
 
+// The system's cursors, as integer resource ids of no module.
+#define IDC_ARROW (reinterpret_cast<win32::LPCSTR>(static_cast<std::uintptr_t>(32512)))
+#define IDC_HAND (reinterpret_cast<win32::LPCSTR>(static_cast<std::uintptr_t>(32649)))
+
+// A null instance loads a system cursor (shared: DestroyCursor leaves it valid).
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
+// Returns the previous cursor; tests read the current one.
+HCURSOR SetCursor(HCURSOR cursor);
+BOOL DestroyCursor(HCURSOR cursor);
+
+// The module's registered icon of that id, at the system's large-icon size (32 by 32), shared.
+HICON LoadIconA(HINSTANCE instance, LPCSTR name);
+constexpr UINT IMAGE_ICON = 1;
+constexpr UINT LR_DEFAULTCOLOR = 0x0000;
+constexpr UINT LR_SHARED = 0x8000;
+// Icons only: the picture of the .ico group that fits the size best. With LR_SHARED the same
+// picture gives the same handle every time.
+HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int width, int height, UINT flags);
+BOOL DestroyIcon(HICON icon);
+
+constexpr int SM_CXICON = 11;
+constexpr int SM_CYICON = 12;
+constexpr int SM_CXSMICON = 49;
+constexpr int SM_CYSMICON = 50;
+// The simulated display: icons of 32 and small icons of 16 pixels.
+int GetSystemMetrics(int index);
+// The classic colour scheme's colours.
+DWORD GetSysColor(int index);
+
 }  // namespace win32

@@ -40,6 +40,10 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, SIZE_T stackSize, LPTHREAD
 // Identifier of the calling thread, never 0.
 DWORD GetCurrentThreadId();
 void Sleep(DWORD milliseconds);
+DWORD GetCurrentProcessId();
+// Ends the process at once with the code: standard streams are flushed, static objects are not
+// destroyed and no other thread is asked.
+[[noreturn]] void ExitProcess(UINT exitCode);
 
 struct CRITICAL_SECTION {
     alignas(8) unsigned char opaque[64];   // holds a recursive mutex

@@ -20,6 +20,7 @@ typedef char CHAR;
 typedef std::uintptr_t UINT_PTR;
 typedef std::intptr_t INT_PTR;
 typedef std::uintptr_t ULONG_PTR;
+typedef std::intptr_t LONG_PTR;
 typedef std::size_t SIZE_T;
 typedef DWORD* LPDWORD;
 typedef void* LPVOID;
