@@ -19,6 +19,8 @@ constexpr int kWinTcpNoDelay = win32::TCP_NODELAY;
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
+#include <poll.h>
 #include <cstdio>
 #include <cstring>
 #include <netinet/in.h>
@@ -91,6 +93,11 @@ int bind(SOCKET s, const struct sockaddr* name, int nameLength) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return SOCKET_ERROR;
     }
+    // Windows lets a new listener take a port whose earlier connections still linger in
+    // TIME_WAIT; Linux does so only with SO_REUSEADDR, which still refuses a port that another
+    // socket listens on.
+    int reuse = 1;
+    ::setsockopt(Fd(s), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
     return ::bind(Fd(s), reinterpret_cast<::sockaddr*>(&address), sizeof address) == 0 ? 0 : Fail();
 }
 
@@ -138,19 +145,44 @@ int send(SOCKET s, const char* buffer, int length, int flags) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return SOCKET_ERROR;
     }
-    // A blocking Winsock send returns only when all bytes are queued.
+    // A blocking Winsock send returns only when all bytes are queued, and SO_SNDTIMEO bounds the
+    // whole call. Linux applies the time-out to each system call and returns what it queued so
+    // far, so after a partial send the rest gets only what is left of the time.
+    const auto start = std::chrono::steady_clock::now();
     int sent = 0;
+    bool partial = false;
+    std::chrono::milliseconds limit{0};
     while (sent < length) {
-        ssize_t n = ::send(Fd(s), buffer + sent, static_cast<size_t>(length - sent), MSG_NOSIGNAL);
+        if (partial && limit.count() > 0) {
+            auto left = limit - std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    std::chrono::steady_clock::now() - start);
+            ::pollfd writable{Fd(s), POLLOUT, 0};
+            int ready = left.count() > 0 ? ::poll(&writable, 1, static_cast<int>(left.count())) : 0;
+            if (ready < 0 && errno == EINTR) continue;
+            if (ready == 0) {
+                SetLastError(ERROR_TIMEOUT);
+                return SOCKET_ERROR;
+            }
+        }
+        int sendFlags = MSG_NOSIGNAL | (partial && limit.count() > 0 ? MSG_DONTWAIT : 0);
+        ssize_t n = ::send(Fd(s), buffer + sent, static_cast<size_t>(length - sent), sendFlags);
         if (n < 0) {
             if (errno == EINTR) continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK) {   // SO_SNDTIMEO ran out
-                SetLastError(ERROR_TIMEOUT);
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                if (partial && limit.count() > 0) continue;   // poll said writable, another took the room
+                SetLastError(ERROR_TIMEOUT);                   // SO_SNDTIMEO ran out
                 return SOCKET_ERROR;
             }
             return Fail();
         }
         sent += static_cast<int>(n);
+        if (sent < length && !partial) {
+            partial = true;
+            ::timeval timeout{};
+            ::socklen_t size = sizeof timeout;
+            if (::getsockopt(Fd(s), SOL_SOCKET, SO_SNDTIMEO, &timeout, &size) == 0)
+                limit = std::chrono::milliseconds(timeout.tv_sec * 1000 + timeout.tv_usec / 1000);
+        }
     }
     return sent;
 }

@@ -75,6 +75,7 @@ constexpr u_long ntohl(u_long value) { return htonl(value); }
 int WSAStartup(WORD versionRequested, LPWSADATA data);
 int WSAGetLastError();
 SOCKET socket(int family, int type, int protocol);
+// A port whose old connections linger in TIME_WAIT can be bound again at once, as on Windows.
 int bind(SOCKET s, const struct sockaddr* name, int nameLength);
 int listen(SOCKET s, int backlog);
 SOCKET accept(SOCKET s, struct sockaddr* address, int* addressLength);

@@ -112,6 +112,23 @@ TEST(Sockets, SendTimeoutBoundsABlockedSend) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 }
 
+// The time-out bounds the whole call, also when part of the bytes went out before the peer
+// stopped taking them: a stalled client must not hold the sender for twice the time.
+TEST(Sockets, SendTimeoutBoundsTheWholeCallAfterAPartialSend) {
+    Pair pair;
+    DWORD timeout = 300;
+    ASSERT_EQ(setsockopt(pair.server, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout),
+                         sizeof timeout), 0);
+    // Far more than both socket buffers hold, in one call: part of it goes out at once.
+    std::vector<char> line(16 * 1024 * 1024, 'x');
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(send(pair.server, line.data(), static_cast<int>(line.size()), 0), SOCKET_ERROR);
+    EXPECT_EQ(GetLastError(), ERROR_TIMEOUT);
+    auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_GE(took.count(), 280);
+    EXPECT_LE(took.count(), 500);
+}
+
 TEST(Sockets, BindToAPortInUseFails) {
     u_short port;
     SOCKET first = ListenOnLoopback(&port);
@@ -123,6 +140,32 @@ TEST(Sockets, BindToAPortInUseFails) {
     EXPECT_EQ(bind(second, reinterpret_cast<sockaddr*>(&address), sizeof address), SOCKET_ERROR);
     closesocket(second);
     closesocket(first);
+}
+
+// A server that closed its clients first leaves their connections in TIME_WAIT on its port; a
+// restarted server must still get the port, as on Windows.
+TEST(Sockets, PortWithLingeringConnectionsCanBeListenedOnAgain) {
+    u_short port;
+    {
+        Pair pair;
+        sockaddr_in local{};
+        int length = sizeof local;
+        ASSERT_EQ(getsockname(pair.listener, reinterpret_cast<sockaddr*>(&local), &length), 0);
+        port = ntohs(local.sin_port);
+        // The accepted side closes first, so that side keeps TIME_WAIT.
+        closesocket(pair.server);
+        pair.server = INVALID_SOCKET;
+        char byte;
+        EXPECT_EQ(recv(pair.client, &byte, 1, 0), 0);
+    }
+    SOCKET again = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = INADDR_ANY;
+    address.sin_port = htons(port);
+    EXPECT_EQ(bind(again, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(listen(again, 5), 0);
+    closesocket(again);
 }
 
 }  // namespace
