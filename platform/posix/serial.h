@@ -91,8 +91,8 @@ typedef OVERLAPPED* LPOVERLAPPED;
 
 // "COMn" opens the device named by $RW_COM<n>, else /dev/ttyS<n-1>, non-blocking, and always
 // exclusively (a port held elsewhere gives ERROR_ACCESS_DENIED, a missing one
-// ERROR_FILE_NOT_FOUND). Other names are not supported. Requires OPEN_EXISTING and
-// FILE_FLAG_OVERLAPPED.
+// ERROR_FILE_NOT_FOUND). Requires OPEN_EXISTING and FILE_FLAG_OVERLAPPED. "CONIN$" and "CONOUT$"
+// open the console (console.h); other names are not supported.
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES attributes,
                    DWORD creation, DWORD flags, HANDLE templateFile);
 // The kernel's terminal queues have a fixed size; the sizes are accepted as a request.
