@@ -7,6 +7,7 @@
 // poll leaves the flag readable, so no wake-up is lost.
 #include "platform/win32.h"
 #include "platform/posix/detail/kernel_object.h"
+#include "platform/testing.h"
 
 #include <atomic>
 #include <cerrno>
@@ -222,7 +223,12 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, D
             return WAIT_FAILED;
         }
     }
+    return detail::WaitForObjects(objects, count, milliseconds);
+}
 
+namespace detail {
+
+DWORD WaitForObjects(const std::shared_ptr<KernelObject>* objects, DWORD count, DWORD milliseconds) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
     pollfd fds[2 * MAXIMUM_WAIT_OBJECTS];
@@ -258,6 +264,8 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, D
         }
     }
 }
+
+}  // namespace detail
 
 namespace detail {
 
@@ -330,6 +338,9 @@ void DeleteCriticalSection(LPCRITICAL_SECTION section) {
     std::launder(reinterpret_cast<std::recursive_mutex*>(section->opaque))->~recursive_mutex();
 }
 
+// Set by tests to make the next HeapAlloc fail as an exhausted heap would.
+static std::atomic<bool> g_failNextHeapAlloc{false};
+
 HANDLE GetProcessHeap() {
     static char heapTag;   // any stable non-null value names the one heap
     return &heapTag;
@@ -338,6 +349,10 @@ HANDLE GetProcessHeap() {
 LPVOID HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes) {
     if (heap != GetProcessHeap()) {
         SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    if (g_failNextHeapAlloc.exchange(false)) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
     // Windows hands out a valid block for a size of 0; malloc(0) may return null.
@@ -356,6 +371,8 @@ BOOL HeapFree(HANDLE heap, DWORD, LPVOID block) {
 }
 
 }  // namespace win32
+
+void RwTestFailNextHeapAlloc() { win32::g_failNextHeapAlloc.store(true); }
 
 namespace {
 

@@ -94,6 +94,7 @@ constexpr UINT WM_USER = 0x0400;
 constexpr UINT WM_APP = 0x8000;
 
 constexpr WPARAM SC_CLOSE = 0xF060;
+constexpr WPARAM SIZE_RESTORED = 0;
 constexpr WORD BN_CLICKED = 0;
 
 // Window styles.
@@ -144,6 +145,14 @@ struct CREATESTRUCTA {
     DWORD dwExStyle;
 };
 typedef CREATESTRUCTA* LPCREATESTRUCTA;
+
+struct MINMAXINFO {
+    POINT ptReserved;
+    POINT ptMaxSize;
+    POINT ptMaxPosition;
+    POINT ptMinTrackSize;
+    POINT ptMaxTrackSize;
+};
 
 struct WINDOWPOS {
     HWND hwnd;
@@ -200,7 +209,18 @@ struct PAINTSTRUCT {
 };
 typedef PAINTSTRUCT* LPPAINTSTRUCT;
 
+// Error codes of the window manager, with their Windows values.
+constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
+constexpr DWORD ERROR_TLW_WITH_WSCHILD = 1406;
+constexpr DWORD ERROR_CANNOT_FIND_WND_CLASS = 1407;
+constexpr DWORD ERROR_CLASS_ALREADY_EXISTS = 1410;
+constexpr DWORD ERROR_CLASS_DOES_NOT_EXIST = 1411;
+constexpr DWORD ERROR_INVALID_INDEX = 1413;
+constexpr DWORD ERROR_CONTROL_ID_NOT_FOUND = 1421;
+constexpr DWORD ERROR_INVALID_THREAD_ID = 1444;
+
 // Classes. A class is registered per module; CS_GLOBALCLASS makes it visible to every module.
+// Class names, like registered message names, compare without regard to ASCII case.
 ATOM RegisterClassExA(const WNDCLASSEXA* windowClass);
 BOOL GetClassInfoExA(HINSTANCE instance, LPCSTR className, LPWNDCLASSEXA windowClass);
 int GetClassNameA(HWND window, LPSTR className, int maxCount);
@@ -211,6 +231,8 @@ int GetClassNameA(HWND window, LPSTR className, int maxCount);
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID parameter);
 // WM_DESTROY to the window, then to its children; then WM_NCDESTROY to the children and the window.
+// Only the window's own thread may destroy it (ERROR_ACCESS_DENIED otherwise). Handle values are
+// never used again. Windows still alive when their thread ends go without messages.
 BOOL DestroyWindow(HWND window);
 BOOL IsWindow(HWND window);
 // Handles WM_SYSCOMMAND with SC_CLOSE (sends WM_CLOSE), WM_CLOSE (DestroyWindow), the text
@@ -227,8 +249,9 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
-// 0 for WM_QUIT. Posted messages first, then WM_PAINT for an invalid window, then WM_TIMER for a
-// due timer (at most one pending per timer); blocks on the kernel until one of them is there.
+// 0 for WM_QUIT. Posted messages first, then WM_QUIT once no other posted message is left, then
+// WM_PAINT for an invalid window, then WM_TIMER for a due timer (at most one pending per timer);
+// blocks on the kernel until one of them is there. WM_QUIT passes every filter, as on Windows.
 BOOL GetMessageA(LPMSG message, HWND window, UINT filterMin, UINT filterMax);
 constexpr UINT PM_NOREMOVE = 0x0000;
 constexpr UINT PM_REMOVE = 0x0001;
@@ -252,7 +275,10 @@ typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerProc);
 BOOL KillTimer(HWND window, UINT_PTR id);
 
-// Window data. Each long of the extra bytes and every index below is pointer-sized.
+// Window data. Each long of the extra bytes and every index below is pointer-sized; the extra
+// bytes keep the 32-bit layout for their indexes (index 4 is the second long), so a class asks
+// for 4 bytes per long. The 32-bit functions reach only GWL_STYLE, GWL_EXSTYLE and GWLP_ID;
+// other indexes fail with ERROR_INVALID_INDEX, as on 64-bit Windows.
 constexpr int GWLP_WNDPROC = -4;
 constexpr int GWLP_HINSTANCE = -6;
 constexpr int GWLP_ID = -12;
@@ -279,8 +305,17 @@ BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 constexpr UINT SWP_NOSIZE = 0x0001;
 constexpr UINT SWP_NOMOVE = 0x0002;
 constexpr UINT SWP_NOZORDER = 0x0004;
+constexpr UINT SWP_NOREDRAW = 0x0008;
 constexpr UINT SWP_NOACTIVATE = 0x0010;
+constexpr UINT SWP_SHOWWINDOW = 0x0040;
+constexpr UINT SWP_HIDEWINDOW = 0x0080;
+// Set by the window manager in WM_WINDOWPOSCHANGED when the position or the size stayed as it was.
+constexpr UINT SWP_NOCLIENTSIZE = 0x0800;
+constexpr UINT SWP_NOCLIENTMOVE = 0x1000;
 #define HWND_TOPMOST (reinterpret_cast<win32::HWND>(static_cast<std::intptr_t>(-1)))
+#define HWND_NOTOPMOST (reinterpret_cast<win32::HWND>(static_cast<std::intptr_t>(-2)))
+// Sends WM_WINDOWPOSCHANGING and WM_WINDOWPOSCHANGED; DefWindowProcA answers the latter with
+// WM_MOVE and WM_SIZE where they changed. The z-order is kept only as the topmost state.
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int width, int height, UINT flags);
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOWNORMAL = 1;
@@ -288,13 +323,19 @@ constexpr int SW_SHOW = 5;
 constexpr int SW_SHOWDEFAULT = 10;
 BOOL ShowWindow(HWND window, int command);
 
-// Painting: an invalid window gets WM_PAINT when its thread's queue is otherwise empty.
+// Painting: an invalid window gets WM_PAINT when its thread's queue is otherwise empty. As on
+// Windows a hidden window (or one with a hidden parent) is not made invalid; showing a window
+// makes it invalid. The whole client area is painted: rcPaint is the union of the invalid parts.
+// BeginPaint sends WM_ERASEBKGND when an invalidation asked for erasing; fErase is then TRUE when
+// that message answered 0 (the background still needs erasing), as on Windows.
 BOOL InvalidateRect(HWND window, LPCRECT rect, BOOL erase);
 BOOL UpdateWindow(HWND window);
 HDC BeginPaint(HWND window, LPPAINTSTRUCT paint);
 BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
 
-// Input state, kept per process as the desktop would.
+// Input state, kept per process as the desktop would. SetFocus sends WM_KILLFOCUS and WM_SETFOCUS
+// to the windows of the calling thread; foreground and activation are recorded state without
+// messages; AttachThreadInput and AllowSetForegroundWindow only record their calls.
 HWND SetCapture(HWND window);
 BOOL ReleaseCapture();
 HWND GetCapture();

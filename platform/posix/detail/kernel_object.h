@@ -93,8 +93,16 @@ std::shared_ptr<T> LookupHandleAs(HANDLE handle) {
     return std::dynamic_pointer_cast<T>(LookupHandle(handle));
 }
 
+// The wait of WaitForMultipleObjects over objects already looked up (at most
+// MAXIMUM_WAIT_OBJECTS, each with a SignalFd); the message queue waits join it.
+DWORD WaitForObjects(const std::shared_ptr<KernelObject>* objects, DWORD count, DWORD milliseconds);
+
 // Sets the calling thread's last error from errno through the one translation table.
 void SetLastErrorFromErrno(int error);
 DWORD ErrorFromErrno(int error);
+
+// Takes exclusive mode off the COM devices the process holds: the process ends without their
+// destructors, and the mode would outlive it while another process holds the terminal.
+void ReleaseExclusiveDevices();
 
 }  // namespace win32::detail
