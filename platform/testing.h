@@ -12,6 +12,9 @@ void RwTestSetOsVersion(win32::DWORD platformId, win32::DWORD majorVersion, win3
 // While set, GetVersionExA fails.
 void RwTestSetOsVersionFails(bool fails);
 
+// The next HeapAlloc fails with ERROR_NOT_ENOUGH_MEMORY, as on an exhausted heap.
+void RwTestFailNextHeapAlloc();
+
 // The simulated desktop, area by area.
 #include "platform/posix/testing/windows.h"   // window manager: WinHelpA calls, foreground
 #include "platform/posix/testing/desktop.h"   // message boxes, beeps, menus, cursor, shell, drawing

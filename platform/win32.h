@@ -7,6 +7,8 @@
 #include <windows.h>
 #include <winsock.h>
 #include <process.h>
+#include <shellapi.h>
+#include <commctrl.h>
 #else
 #include "platform/posix/types.h"
 #include "platform/posix/kernel.h"
@@ -22,6 +24,7 @@
 #include "platform/posix/shell.h"
 #include "platform/posix/cursors.h"
 #include "platform/posix/gdi.h"
+#include "platform/posix/comctl.h"
 // The layer's own sources see the Win32 names only qualified, so that they can include the POSIX
 // headers whose names (send, socket, sockaddr_in, ...) the Win32 API repeats.
 #ifndef RW_PLATFORM_IMPL

@@ -23,8 +23,10 @@ constexpr int IDCANCEL = 2;
 constexpr int IDYES = 6;
 constexpr int IDNO = 7;
 
+// Writes "[caption] text" to standard error (bytes not valid in the ANSI code page as U+FFFD)
+// and answers the box's first button (IDOK, IDYES for MB_YESNO) unless a test queued an answer.
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
-// Recorded for tests; on a terminal it rings the bell.
+// Recorded for tests; nothing sounds.
 BOOL MessageBeep(UINT type);
 
 }  // namespace win32

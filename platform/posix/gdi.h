@@ -27,13 +27,18 @@ typedef LOGFONTA* LPLOGFONTA;
 static_assert(sizeof(LOGFONTA) == 60);
 
 constexpr int SYSTEM_FONT = 13;
+// SYSTEM_FONT only (its character set follows the ANSI code page); null for any other.
 HGDIOBJ GetStockObject(int object);
 // Fonts only: copies the font's LOGFONTA; returns the bytes copied.
 int GetObjectA(HGDIOBJ object, int size, LPVOID buffer);
 HFONT CreateFontIndirectA(const LOGFONTA* font);
+// Fonts only; returns the font selected before.
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
-// Stock objects are never deleted (TRUE, nothing happens).
+// Stock objects are never deleted (TRUE, nothing happens). A font still selected in a device
+// context is deleted for the program at once but freed only when it is deselected or its device
+// context goes; tests see that it happened.
 BOOL DeleteObject(HGDIOBJ object);
+// Any recording device context, those of BeginPaint included.
 BOOL DeleteDC(HDC dc);
 
 constexpr int TRANSPARENT = 1;

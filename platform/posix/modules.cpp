@@ -1,4 +1,5 @@
-// Module handles, module file names, the registry of resource tables and LoadStringA.
+// Module handles, module file names, the registry of resource tables, LoadStringA, and the
+// system module User32.dll (this layer) that the program looks up by name.
 //
 // A module is an ELF object in the process (the executable or a shared library); its handle is
 // the lowest address of its loaded segments, which dl_iterate_phdr tells for every object, PIE
@@ -9,7 +10,9 @@
 #include "platform/posix/detail/codepage.h"
 #include "platform/posix/detail/kernel_object.h"
 #include "platform/posix/detail/modules.h"
+#include "platform/posix/detail/windows.h"
 
+#include <cctype>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -157,14 +160,64 @@ const rc::StringEntry* FindString(const std::vector<const rc::Table*>& tables, U
     return nullptr;
 }
 
+// The module of this layer, which stands in for User32.dll.
+HMODULE LayerModule() {
+    static const HMODULE module = [] {
+        detail::ModuleInfo info{};
+        RW_CHECK(detail::FindModuleAt(reinterpret_cast<const void*>(&LayerModule), info));
+        return reinterpret_cast<HMODULE>(info.base);
+    }();
+    return module;
+}
+
+// "User32.dll", "user32" and so on: names compare without regard to case, and ".dll" may be left
+// out, as with Windows' module names.
+bool NamesUser32(LPCSTR name) {
+    std::string lower;
+    for (const char* c = name; *c != '\0'; ++c) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+    return lower == "user32.dll" || lower == "user32";
+}
+
 }  // namespace
 
 HMODULE GetModuleHandleA(LPCSTR moduleName) {
-    if (moduleName != nullptr) {
+    if (moduleName == nullptr) return reinterpret_cast<HMODULE>(detail::ExecutableBase());
+    if (NamesUser32(moduleName)) return LayerModule();
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+}
+
+HMODULE LoadLibraryA(LPCSTR fileName) {
+    if (fileName == nullptr || !NamesUser32(fileName)) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
-    return reinterpret_cast<HMODULE>(detail::ExecutableBase());
+    return LayerModule();
+}
+
+BOOL FreeLibrary(HMODULE module) {
+    if (module != LayerModule()) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return FALSE;
+    }
+    // The layer stays loaded for the life of the process.
+    return TRUE;
+}
+
+FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
+    if (module != LayerModule()) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    // Names only: a value below 0x10000 is an ordinal, which no function here has.
+    const bool byName = (reinterpret_cast<std::uintptr_t>(procName) >> 16) != 0;
+    if (byName && std::strcmp(procName, "AllowSetForegroundWindow") == 0 &&
+        detail::AllowSetForegroundWindowAvailable()) {
+        // Through the generic function type, as callers cast the result back to the real type.
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&AllowSetForegroundWindow));
+    }
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
 }
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {

@@ -9,19 +9,19 @@ namespace win32 {
 
 constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
 
-// A module handle is the address at which the module is loaded. Null names the executable; the
-// program asks for no module by name, so a name finds none (null, ERROR_MOD_NOT_FOUND).
+// A module handle is the address at which the module is loaded. Null names the executable, and
+// "User32.dll" (without regard to case, ".dll" optional) the layer's own module, which holds the
+// window functions that the program looks up by name; any other name finds none (null,
+// ERROR_MOD_NOT_FOUND).
 HMODULE GetModuleHandleA(LPCSTR moduleName);
-// Besides null (the executable), "User32.dll" names the layer's own module, which holds the
-// window functions that the program looks up by name.
-// (This replaces the rule above for that one name.)
 typedef LRESULT (*FARPROC)();
-// Only the system modules that GetModuleHandleA knows by name can be loaded; they are never
-// unloaded, so FreeLibrary only counts.
+// Only the system module that GetModuleHandleA knows by name can be loaded; it is never
+// unloaded, so FreeLibrary of it does nothing but succeed.
 HMODULE LoadLibraryA(LPCSTR fileName);
 BOOL FreeLibrary(HMODULE module);
 // The functions of the layer's own module that the program looks up by name
-// ("AllowSetForegroundWindow"); null with ERROR_PROC_NOT_FOUND for any other.
+// ("AllowSetForegroundWindow", unless a test made it absent); null with ERROR_PROC_NOT_FOUND
+// for any other, ERROR_MOD_NOT_FOUND for another module.
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
 constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
 

@@ -45,6 +45,21 @@ typedef NOTIFYICONDATAA* PNOTIFYICONDATAA;
 // 64-byte tip), which the shell of every Windows version accepts.
 constexpr DWORD NotifyIconDataV1Size = offsetof(NOTIFYICONDATAA, szTip) + 64;
 
+// Keeps the icon as the shell would. A record smaller than NotifyIconDataV1Size is refused; the
+// first version's size admits a 64-byte tip (a tip without a NUL there is taken as those 64
+// bytes), sizes from the end of the 128-byte tip on admit all of it. NIM_ADD of an existing icon
+// fails (ERROR_ALREADY_EXISTS), NIM_MODIFY and NIM_DELETE of a missing one fail
+// (ERROR_INVALID_PARAMETER); NIM_ADD and NIM_MODIFY take only the fields that uFlags names.
+//
+// When the environment variable RW_SHELL_TRACE names a file, each change appends one line to
+// it, so that people and tests in other processes can follow the notification area:
+//   add <id>[ tip=<tip>][ icon=<picture>]      NIM_ADD, with the fields uFlags names
+//   modify <id>[ tip=<tip>][ icon=<picture>]   NIM_MODIFY, likewise
+//   delete <id>                                 NIM_DELETE
+//   restart                                     the shell restarted; every icon vanished
+// The tip is in UTF-8 with line ends written as spaces; the picture is the resource id of the
+// icon group the handle was loaded from, "none" for no picture, "unknown" for a handle that is
+// no loaded icon. Calls that fail change nothing and write nothing.
 BOOL Shell_NotifyIconA(DWORD message, PNOTIFYICONDATAA data);
 
 }  // namespace win32
