@@ -19,3 +19,8 @@ bool ZActivityFlag::IsRaised() {
     ZCriticalSectionLock guard(section);
     return raised;
 }
+
+void ZActivityFlag::Clear() {
+    ZCriticalSectionLock guard(section);
+    raised = false;
+}

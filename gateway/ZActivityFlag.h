@@ -14,6 +14,7 @@ public:
     // Reads the flag and clears it, in one step.
     bool TakeAndClear();
     bool IsRaised();
+    void Clear();
 
 private:
     ZCriticalSection section;

@@ -24,6 +24,7 @@
 #include <deque>
 #include <fcntl.h>
 #include <mutex>
+#include <set>
 #include <poll.h>
 #include <string>
 #include <strings.h>
@@ -38,6 +39,9 @@ namespace win32::detail {
 // In serial_termios.cpp: both return 0 or errno.
 int ApplySerialLine(int fd, DWORD baudRate, int dataBits, bool dtr, bool rts);
 int FlushSerialQueues(int fd, bool input, bool output);
+// In console.cpp: the console names and the terminal they open.
+bool IsConsoleName(LPCSTR name);
+HANDLE OpenConsole(DWORD access);
 
 namespace {
 
@@ -74,6 +78,18 @@ BOOL FailErrno(int error) {
     return FALSE;
 }
 
+// Descriptors of the COM devices this process holds in exclusive mode, for ExitProcess.
+struct ExclusiveDevices {
+    std::mutex lock;
+    std::set<int> fds;
+};
+
+ExclusiveDevices& TheExclusiveDevices() {
+    // Never destroyed: ExitProcess may run while static objects are being destroyed.
+    static ExclusiveDevices* devices = new ExclusiveDevices;
+    return *devices;
+}
+
 // The open descriptor of a COM device.
 class Device {
 public:
@@ -81,11 +97,21 @@ public:
     ~Device() {
         // Exclusive mode belongs to the terminal, not to this descriptor: left set, it would keep
         // the next program out while another process (a simulator) holds the terminal open.
-        if (exclusive) ioctl(fd, TIOCNXCL);
+        if (exclusive) {
+            ioctl(fd, TIOCNXCL);
+            std::lock_guard guard(TheExclusiveDevices().lock);
+            TheExclusiveDevices().fds.erase(fd);
+        }
         close(fd);   // also releases the lock
     }
     Device(const Device&) = delete;
     Device& operator=(const Device&) = delete;
+
+    void MakeExclusive() {
+        exclusive = true;
+        std::lock_guard guard(TheExclusiveDevices().lock);
+        TheExclusiveDevices().fds.insert(fd);
+    }
 
     const int fd;
     bool exclusive = false;
@@ -387,6 +413,11 @@ HANDLE OpenFailed(int error) {
 
 }  // namespace
 
+void ReleaseExclusiveDevices() {
+    std::lock_guard guard(TheExclusiveDevices().lock);
+    for (int fd : TheExclusiveDevices().fds) ioctl(fd, TIOCNXCL);
+}
+
 }  // namespace win32::detail
 
 namespace win32 {
@@ -394,6 +425,7 @@ namespace win32 {
 using detail::LookupPort;
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD creation, DWORD flags, HANDLE) {
+    if (detail::IsConsoleName(name)) return detail::OpenConsole(access);
     int n = detail::PortNumber(name);
     if (n < 0 || creation != OPEN_EXISTING || (flags & FILE_FLAG_OVERLAPPED) == 0 ||
         (access & (GENERIC_READ | GENERIC_WRITE)) == 0) {
@@ -421,7 +453,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    device->exclusive = true;
+    device->MakeExclusive();
 
     std::shared_ptr<detail::ComPort> port;
     try {

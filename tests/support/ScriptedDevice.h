@@ -60,6 +60,9 @@ public:
                 Bytes bytes = queue.front().bytes;
                 if (bytes.size() > capacity) return -1;
                 queue.pop_front();
+                Clock::time_point now = Clock::now();
+                if (delivered > 0) longestReadGap = std::max(longestReadGap, now - lastDelivery);
+                lastDelivery = now;
                 ++delivered;
                 changed.notify_all();
                 std::memcpy(buffer, bytes.data(), bytes.size());
@@ -79,6 +82,13 @@ public:
         written.push_back(message);
         if (mode == Mode::Echo) Queue(message, Clock::now() + echoDelay);
         return true;
+    }
+
+    // The longest time between two messages read by the gateway: how long the bus was not
+    // served, e.g. while a broadcast waited for a client.
+    Clock::duration LongestReadGap() {
+        std::lock_guard guard(lock);
+        return longestReadGap;
     }
 
     // Waits until the gateway has read every message queued so far.
@@ -105,6 +115,8 @@ private:
     std::deque<Entry> queue;
     std::vector<Bytes> written;
     size_t delivered = 0;
+    Clock::time_point lastDelivery;
+    Clock::duration longestReadGap{0};
     Mode mode = Mode::Echo;
     std::chrono::milliseconds echoDelay{0};
     bool failed = false;
