@@ -1,6 +1,6 @@
 // The end of session: SIGTERM, SIGINT and SIGHUP close the top-level windows of a process, or
-// end a process without windows with exit code 0. Each case runs in a child process: this test
-// program started again with the child's part named in the environment.
+// end a process without windows with exit code 0. Each case runs in a child process,
+// rw_session_child (helpers/session_child.cpp), which reports its progress on a pipe.
 #include "platform/win32.h"
 
 #include <gtest/gtest.h>
@@ -21,51 +21,6 @@ extern char** environ;
 
 namespace {
 
-constexpr const char* kChildVariable = "RW_TEST_SESSION_CHILD";
-
-void Report(char what) {
-    if (write(STDOUT_FILENO, &what, 1) != 1) _exit(2);
-}
-
-// Keeps its window through the first WM_CLOSE and gives in to the second.
-LRESULT CALLBACK StubbornProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    static int closes = 0;
-    if (message == WM_CLOSE) {
-        Report('C');
-        if (++closes < 2) return 0;
-    }
-    if (message == WM_DESTROY) PostQuitMessage(0);
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-[[noreturn]] void RunWindowChild() {
-    WNDCLASSEXA windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = StubbornProcedure;
-    windowClass.lpszClassName = "RwTestSessionWindow";
-    RegisterClassExA(&windowClass);
-    HWND window = CreateWindowExA(0, "RwTestSessionWindow", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-    if (window == nullptr) _exit(3);
-    Report('R');
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
-    ExitProcess(7);
-}
-
-[[noreturn]] void RunPlainChild() {
-    HANDLE never = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    Report('R');
-    WaitForSingleObject(never, INFINITE);
-    _exit(3);
-}
-
-const bool kRanAsChild = [] {
-    const char* part = std::getenv(kChildVariable);
-    if (part == nullptr) return false;
-    if (std::strcmp(part, "window") == 0) RunWindowChild();
-    RunPlainChild();
-}();
-
 class Child {
 public:
     explicit Child(const char* part) {
@@ -74,14 +29,10 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        std::string variable = std::string(kChildVariable) + "=" + part;
-        std::vector<char*> environment;
-        for (char** e = environ; *e != nullptr; ++e) environment.push_back(*e);
-        environment.push_back(variable.data());
-        environment.push_back(nullptr);
-        char program[] = "/proc/self/exe";
-        char* argv[] = {program, nullptr};
-        if (posix_spawn(&pid, program, &actions, nullptr, argv, environment.data()) != 0) pid = -1;
+        std::string program = RW_SESSION_CHILD;
+        std::string which = part;
+        char* argv[] = {program.data(), which.data(), nullptr};
+        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) != 0) pid = -1;
         posix_spawn_file_actions_destroy(&actions);
         close(out[1]);
         fromChild = out[0];
