@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <sys/wait.h>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -296,6 +298,24 @@ TEST(UserInterfaceLoop, FreesTheTemporariesOfEachMessage) {
     EXPECT_EQ(aliveAtSecond, 0);
     EXPECT_EQ(CountedWrapper::alive, 0);
     DestroyWindow(window);
+}
+
+// When the LocoBuffer is gone while a dialog of the tray is open, the window cannot close in
+// time; the main thread then stops waiting after the bound, and start-up ends the process.
+TEST(UserInterfaceThread, ClosingGivesUpAfterTheBoundWhileANoticeStaysOpen) {
+    FILE* program = popen(RW_STUCK_DIALOG_PROGRAM " 2>/dev/null", "r");
+    ASSERT_NE(program, nullptr);
+    char line[128] = {};
+    bool read = std::fgets(line, sizeof line, program) != nullptr;
+    int status = pclose(program);
+    ASSERT_TRUE(read);
+    int closed = -1;
+    long long waited = -1;
+    ASSERT_EQ(std::sscanf(line, "closed=%d waited=%lld", &closed, &waited), 2) << line;
+    EXPECT_EQ(closed, 0);
+    EXPECT_GE(waited, 1950);
+    EXPECT_LE(waited, 2600);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 }  // namespace
