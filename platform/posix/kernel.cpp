@@ -216,17 +216,22 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll, D
         return WAIT_FAILED;
     }
     std::shared_ptr<KernelObject> objects[MAXIMUM_WAIT_OBJECTS];
-    for (DWORD i = 0; i < count; ++i) {
-        objects[i] = LookupHandle(handles[i]);
-        if (!objects[i] || objects[i]->SignalFd() < 0) {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return WAIT_FAILED;
-        }
-    }
+    if (!detail::LookupWaitables(handles, count, objects)) return WAIT_FAILED;
     return detail::WaitForObjects(objects, count, milliseconds);
 }
 
 namespace detail {
+
+bool LookupWaitables(const HANDLE* handles, DWORD count, std::shared_ptr<KernelObject>* objects) {
+    for (DWORD i = 0; i < count; ++i) {
+        objects[i] = LookupHandle(handles[i]);
+        if (!objects[i] || objects[i]->SignalFd() < 0) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return false;
+        }
+    }
+    return true;
+}
 
 DWORD WaitForObjects(const std::shared_ptr<KernelObject>* objects, DWORD count, DWORD milliseconds) {
     using Clock = std::chrono::steady_clock;

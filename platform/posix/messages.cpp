@@ -382,13 +382,7 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
         return WAIT_FAILED;
     }
     std::shared_ptr<KernelObject> objects[MAXIMUM_WAIT_OBJECTS];
-    for (DWORD i = 0; i < count; ++i) {
-        objects[i] = LookupHandle(handles[i]);
-        if (!objects[i] || objects[i]->SignalFd() < 0) {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return WAIT_FAILED;
-        }
-    }
+    if (!LookupWaitables(handles, count, objects)) return WAIT_FAILED;
     Queue& queue = OwnQueue();
     objects[count] = std::make_shared<QueueSignal>(queue);
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds);

@@ -96,6 +96,8 @@ std::shared_ptr<T> LookupHandleAs(HANDLE handle) {
 // The wait of WaitForMultipleObjects over objects already looked up (at most
 // MAXIMUM_WAIT_OBJECTS, each with a SignalFd); the message queue waits join it.
 DWORD WaitForObjects(const std::shared_ptr<KernelObject>* objects, DWORD count, DWORD milliseconds);
+// The waitable objects of the handles; false with ERROR_INVALID_HANDLE when one is none.
+bool LookupWaitables(const HANDLE* handles, DWORD count, std::shared_ptr<KernelObject>* objects);
 
 // Sets the calling thread's last error from errno through the one translation table.
 void SetLastErrorFromErrno(int error);
